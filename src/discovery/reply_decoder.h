@@ -1,8 +1,10 @@
 // Decoding of one status reply into a ServerRecord.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "discovery/reply_fields.h"
@@ -26,11 +28,58 @@ std::int32_t MapGameType(std::string_view value);
 // Decimal text read as the C library's atoi reads it: leading white space,
 // one optional sign, digits up to the first other character, accumulated in
 // 32 bits that wrap around. No digits give 0.
-std::int32_t ParseDecimal(std::string_view text);
+inline std::int32_t ParseDecimal(std::string_view text);
 
 // Converts one value (already cut to kMaxValueChars) into its field at
 // base + field.offset.
-void StoreValue(unsigned char* base, const ReplyField& field,
-                std::string_view value);
+inline void StoreValue(unsigned char* base, const ReplyField& field,
+                       std::string_view value);
+
+// Inline: the decoder calls these once for every key a reply holds.
+inline std::int32_t ParseDecimal(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() &&
+         (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+    ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  std::uint32_t total = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    total = total * 10u + static_cast<std::uint32_t>(text[i] - '0');
+  if (negative) total = 0u - total;
+  return static_cast<std::int32_t>(total);
+}
+
+inline void StoreValue(unsigned char* base, const ReplyField& field,
+                       std::string_view value) {
+  unsigned char* at = base + field.offset;
+  // Records are little-endian: the low bytes of the number, in order.
+  auto store_low_bytes = [at](std::uint32_t number, std::size_t size) {
+    for (std::size_t b = 0; b < size; ++b)
+      at[b] = static_cast<unsigned char>(number >> (8 * b));
+  };
+  switch (field.kind) {
+    case FieldKind::kText:
+      // The field's last byte stays zero; the value holds no zero byte.
+      std::memcpy(at, value.data(),
+                  std::min<std::size_t>(value.size(), field.size - 1u));
+      return;
+    case FieldKind::kGameType:
+      store_low_bytes(static_cast<std::uint32_t>(MapGameType(value)), 4);
+      return;
+    case FieldKind::kInt32:
+      store_low_bytes(static_cast<std::uint32_t>(ParseDecimal(value)), 4);
+      return;
+    case FieldKind::kInt16:
+      store_low_bytes(static_cast<std::uint32_t>(ParseDecimal(value)), 2);
+      return;
+    case FieldKind::kInt8:
+      store_low_bytes(static_cast<std::uint32_t>(ParseDecimal(value)), 1);
+      return;
+  }
+}
 
 }  // namespace ms
