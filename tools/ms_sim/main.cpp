@@ -240,7 +240,8 @@ struct Client {
   int fd;
   std::string request;
   bool answered = false;
-  std::string to_send;  // pending bytes, sent in pieces when split
+  std::string to_send;    // pending bytes, sent in pieces when split
+  std::string then_send;  // sent after a pause once to_send is out
   Clock::time_point next_write;
 };
 
@@ -342,7 +343,7 @@ class Simulator {
       const int fd =
           ::accept4(master_fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
       if (fd < 0) return;
-      clients_.push_back({fd, {}, false, {}, Clock::now()});
+      clients_.push_back({fd, {}, false, {}, {}, Clock::now()});
     }
   }
 
@@ -370,7 +371,11 @@ class Simulator {
         c.to_send = list_;
         break;
       case MasterMode::kNoise:
-        c.to_send = std::string("\\basic\\\\secure\\NOISE") + '\x02' + list_;
+        // A message that is no list, then the list after a pause: sent
+        // together and followed by the close, the list would never be
+        // tested (one message is dropped per pass, then the close is read).
+        c.to_send = std::string("\\basic\\\\secure\\NOISE") + '\x02';
+        c.then_send = list_;
         break;
       case MasterMode::kSplit:
         c.to_send = list_;
@@ -416,7 +421,11 @@ class Simulator {
       }
       if (n > 0) c.to_send.erase(0, static_cast<std::size_t>(n));
       if (split) c.next_write = now + Ms(25);
-      if (options_.master == MasterMode::kGarbage && c.to_send.empty()) {
+      if (c.to_send.empty() && !c.then_send.empty()) {
+        c.to_send = std::move(c.then_send);
+        c.then_send.clear();
+        c.next_write = now + Ms(50);
+      } else if (options_.master == MasterMode::kGarbage && c.to_send.empty()) {
         c.to_send = Garbage();  // an endless stream, a little at a time
         c.next_write = now + Ms(5);
       } else if (c.to_send.empty() && options_.master != MasterMode::kSilent) {
