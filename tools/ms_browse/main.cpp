@@ -292,7 +292,11 @@ void PrintTable(const std::vector<ServerRecord>& servers, bool with_players) {
                             {"VERSION", 10}, {"LOCK", 4}};
   std::string header;
   for (const Column& c : columns) header += FitColumn(c.title, c.width) + " ";
-  std::printf("%s\n", header.c_str());
+  auto trimmed = [](std::string line) {
+    line.erase(line.find_last_not_of(' ') + 1);
+    return line;
+  };
+  std::printf("%s\n", trimmed(header).c_str());
   int total_players = 0;
   for (const ServerRecord& r : servers) {
     const std::string cells[] = {
@@ -313,7 +317,7 @@ void PrintTable(const std::vector<ServerRecord>& servers, bool with_players) {
         cell = std::string(columns[i].width - cells[i].size(), ' ') + cells[i];
       row += cell + " ";
     }
-    std::printf("%s\n", row.c_str());
+    std::printf("%s\n", trimmed(row).c_str());
     total_players += r.numplayers;
     if (!with_players) continue;
     for (const PlayerEntry& p : r.players) {
