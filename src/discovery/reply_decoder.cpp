@@ -176,7 +176,8 @@ class SeparatorScan {
     constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
     std::uint64_t word;
     std::memcpy(&word, bytes, sizeof word);
-    const std::uint64_t x = word ^ (0x0101010101010101ull * static_cast<unsigned char>(kSeparator));
+    const std::uint64_t x =
+        word ^ (0x0101010101010101ull * static_cast<unsigned char>(kSeparator));
     // 0x80 exactly in the bytes of x that are zero.
     const std::uint64_t zero_bytes = ~(((x & kLow7) + kLow7) | x | kLow7);
     // Gather the eight flags into the top byte, byte 0 lowest.

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <type_traits>
 
 #include "discovery/reply_fields.h"
 #include "ms_client.h"
@@ -57,10 +58,17 @@ inline void StoreValue(unsigned char* base, const ReplyField& field,
                        std::string_view value) {
   unsigned char* at = base + field.offset;
   // Records are little-endian: the low bytes of the number, in order.
-  auto store_low_bytes = [at](std::uint32_t number, std::size_t size) {
-    for (std::size_t b = 0; b < size; ++b)
+  auto store_low_bytes = [at](std::uint32_t number, auto size) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::memcpy(at, &number, decltype(size)::value);
+#else
+    for (std::size_t b = 0; b < decltype(size)::value; ++b)
       at[b] = static_cast<unsigned char>(number >> (8 * b));
+#endif
   };
+  using Four = std::integral_constant<std::size_t, 4>;
+  using Two = std::integral_constant<std::size_t, 2>;
+  using One = std::integral_constant<std::size_t, 1>;
   switch (field.kind) {
     case FieldKind::kText:
       // The field's last byte stays zero; the value holds no zero byte.
@@ -68,16 +76,16 @@ inline void StoreValue(unsigned char* base, const ReplyField& field,
                   std::min<std::size_t>(value.size(), field.size - 1u));
       return;
     case FieldKind::kGameType:
-      store_low_bytes(static_cast<std::uint32_t>(MapGameType(value)), 4);
+      store_low_bytes(static_cast<std::uint32_t>(MapGameType(value)), Four{});
       return;
     case FieldKind::kInt32:
-      store_low_bytes(static_cast<std::uint32_t>(ParseDecimal(value)), 4);
+      store_low_bytes(static_cast<std::uint32_t>(ParseDecimal(value)), Four{});
       return;
     case FieldKind::kInt16:
-      store_low_bytes(static_cast<std::uint32_t>(ParseDecimal(value)), 2);
+      store_low_bytes(static_cast<std::uint32_t>(ParseDecimal(value)), Two{});
       return;
     case FieldKind::kInt8:
-      store_low_bytes(static_cast<std::uint32_t>(ParseDecimal(value)), 1);
+      store_low_bytes(static_cast<std::uint32_t>(ParseDecimal(value)), One{});
       return;
   }
 }
