@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -19,7 +20,17 @@ namespace {
 bool g_private_network = false;
 
 const std::string kSim = MS_SIM_PATH;
-const std::string kBrowse = MS_BROWSE_PATH;
+
+// The host to run: the Linux ms-browse, or whatever MS_BROWSE_COMMAND names
+// (such as "/usr/lib/wine/wine64 .../ms-browse.exe" for the Windows build).
+std::vector<std::string> BrowseCommand() {
+  const char* command = std::getenv("MS_BROWSE_COMMAND");
+  if (!command || !*command) return {MS_BROWSE_PATH};
+  std::vector<std::string> argv;
+  std::istringstream words(command);
+  for (std::string word; words >> word;) argv.push_back(word);
+  return argv;
+}
 
 std::string TempFile(const std::string& name) {
   return ::testing::TempDir() + "ms_e2e_" + name;
@@ -47,7 +58,7 @@ class EndToEndTest : public ::testing::Test {
   }
 
   Finished Browse(std::vector<std::string> args) {
-    std::vector<std::string> argv = {kBrowse};
+    std::vector<std::string> argv = BrowseCommand();
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProgram(argv);
   }
@@ -90,7 +101,10 @@ void ExpectSameServer(const Json& served, const Json& shown) {
     EXPECT_EQ(players[p]["ping"].number, served["players"][p]["ping"].number);
   }
   // The reply time covers at least the server's own delay.
-  EXPECT_GE(shown["ping"].number, served["delay_ms"].number - 1);
+  // It may be less by the time the later queries took to go out, since it
+  // counts from when the last query was sent: microseconds natively, some
+  // milliseconds under Wine, whose every send goes through its server.
+  EXPECT_GE(shown["ping"].number, served["delay_ms"].number - 25);
   EXPECT_LT(shown["ping"].number, served["delay_ms"].number + 300);
 }
 
@@ -134,8 +148,13 @@ TEST_F(EndToEndTest, TableShowsEveryServerAndEscapesNothingRaw) {
       EXPECT_NE(run.out.find(player["name"].text), std::string::npos);
   }
   EXPECT_NE(run.out.find("12 servers"), std::string::npos);
-  for (const char c : run.out)
-    EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+  // No control byte reaches the terminal but line ends (CR LF on Windows).
+  for (std::size_t i = 0; i < run.out.size(); ++i) {
+    const char c = run.out[i];
+    const bool line_end = c == '\n' || (c == '\r' && i + 1 < run.out.size() &&
+                                        run.out[i + 1] == '\n');
+    EXPECT_TRUE(line_end || static_cast<unsigned char>(c) >= 0x20) << int(c);
+  }
   EXPECT_EQ(run.err, "") << "no spinner when output is piped";
 }
 
@@ -156,8 +175,9 @@ TEST_F(EndToEndTest, FiltersAndPlayerId) {
 
   const Finished id = Browse({"--id"});
   ASSERT_EQ(id.status, 0);
-  ASSERT_EQ(id.out.size(), 13u);
-  EXPECT_EQ(id.out.substr(8), "FFFF\n");
+  const std::string line = id.out.substr(0, id.out.find_first_of("\r\n"));
+  ASSERT_EQ(line.size(), 12u) << id.out;
+  EXPECT_EQ(line.substr(8), "FFFF");
 }
 
 // What the user sees for each fault: the exit status, a piece of the
@@ -168,7 +188,12 @@ struct FaultCase {
   int status;
   const char* message;
   int servers;
+  bool or_no_list = false;  // an orderly end without a list is fine too
 };
+
+bool UnderWine() {
+  return BrowseCommand().front().find("wine") != std::string::npos;
+}
 
 TEST_F(EndToEndTest, Faults) {
   const FaultCase cases[] = {
@@ -178,11 +203,15 @@ TEST_F(EndToEndTest, Faults) {
        0,
        "No servers answered.",
        0},
+      // Under Wine a reset connection is sometimes reported as an orderly
+      // close (recv gives 0) rather than an error: the refresh then ends
+      // without a list instead of with code 2. Both are accepted there.
       {"master resets the connection",
        {"--master-reset"},
        12,
        "failed while sending the request or reading the list",
-       -1},
+       -1,
+       UnderWine()},
       {"no master",
        {},
        14,
@@ -212,6 +241,11 @@ TEST_F(EndToEndTest, Faults) {
     const bool json = c.servers > 0;
     const Finished run = Browse(json ? std::vector<std::string>{"--json"}
                                      : std::vector<std::string>{});
+    if (c.or_no_list && run.status == 0) {
+      EXPECT_NE(run.out.find("No servers answered."), std::string::npos)
+          << run.out << run.err;
+      continue;
+    }
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
     EXPECT_NE((run.out + run.err).find(c.message), std::string::npos)
         << run.out << run.err;
@@ -286,7 +320,11 @@ TEST_F(EndToEndTest, LibraryThatCannotBeLoaded) {
 }  // namespace ms::testing
 
 int main(int argc, char** argv) {
-  ms::testing::g_private_network = ms::testing::EnterPrivateNetwork();
+  // Under netns_run the namespace is already private, and shared with what
+  // was started beside the tests (Wine's server): stay in it.
+  const char* ready = std::getenv("MS_TESTS_NETWORK_READY");
+  ms::testing::g_private_network =
+      (ready && *ready == '1') || ms::testing::EnterPrivateNetwork();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -37,10 +37,13 @@ Finished RunProgram(const std::vector<std::string>& argv) {
   const pid_t pid = Spawn(argv, out[1], err[1]);
   ::close(out[1]);
   ::close(err[1]);
+  // Read until the program has exited and its pipes are drained. Helpers it
+  // left behind (Wine's services) may hold the pipes open, so the end of
+  // the program, not the end of the pipes, ends the reading.
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-  int open = 2;
-  while (open > 0) {
-    if (::poll(fds, 2, -1) < 0) continue;
+  auto drain = [&](int timeout_ms) {
+    bool got = false;
+    if (::poll(fds, 2, timeout_ms) <= 0) return got;
     for (pollfd& p : fds) {
       if (p.fd < 0 || !p.revents) continue;
       char buffer[4096];
@@ -48,15 +51,28 @@ Finished RunProgram(const std::vector<std::string>& argv) {
       if (n <= 0) {
         ::close(p.fd);
         p.fd = -1;
-        --open;
         continue;
       }
-      (&p == &fds[0] ? result.out : result.err)
-          .append(buffer, static_cast<std::size_t>(n));
+      got = true;
+      (&p == &fds[0] ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+  };
+  int raw = 0;
+  for (;;) {
+    if (fds[0].fd < 0 && fds[1].fd < 0) {
+      ::waitpid(pid, &raw, 0);
+      break;
+    }
+    drain(50);
+    if (::waitpid(pid, &raw, WNOHANG) == pid) {
+      while (drain(0)) {
+      }
+      break;
     }
   }
-  int raw = 0;
-  ::waitpid(pid, &raw, 0);
+  for (const pollfd& p : fds)
+    if (p.fd >= 0) ::close(p.fd);
   result.status = StatusOf(raw);
   return result;
 }
