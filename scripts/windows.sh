@@ -26,6 +26,7 @@ wineserver=/usr/lib/wine/wineserver
 [ -x "$wine" ] || { echo "wine64 is not at $wine" >&2; exit 1; }
 # Wine's server owns the sockets of Wine's programs: it has to live in the
 # same network namespace as the tests, so everything below runs inside one.
+mkdir -p "$WINEPREFIX"
 "$wineserver" -k 2>/dev/null || true
 cmake --build --preset default --target e2e_tests netns_run ms-sim >/dev/null
 build/default/tests/netns_run bash -euo pipefail -c '

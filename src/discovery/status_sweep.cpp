@@ -70,7 +70,8 @@ class EarlyReplies {
 };
 
 // (t1 - t0) * 1000 / frequency in signed 64-bit, the fraction dropped,
-// kept to its low 32 bits. The arithmetic wraps rather than overflows.
+// kept to its low 32 bits. The arithmetic wraps rather than overflows, and
+// the one quotient that cannot be represented (INT64_MIN / -1) wraps too.
 std::int32_t CounterToMs(std::int64_t t0, std::int64_t t1,
                          std::int64_t frequency) {
   const auto product = static_cast<std::int64_t>(
@@ -97,7 +98,7 @@ void QueryServers(Platform& platform, ServerTable& table, std::string list_text,
   std::optional<EarlyReplies> early;
   try {
     servers = SplitServerList(list_text, kMaxServers);
-    datagram.resize(kMaxDatagramBytes + 1);
+    datagram.resize(kMaxDatagramBytes);
     early.emplace(servers.size());
   } catch (const std::bad_alloc&) {
     return;  // nothing sent, the table as it was
@@ -131,10 +132,7 @@ void QueryServers(Platform& platform, ServerTable& table, std::string list_text,
       } else {
         const ReadResult read = platform.ReceiveFrom(
             socket.get(), datagram.data(), kMaxDatagramBytes, &sender);
-        if (read.bytes > 0) {
-          length = static_cast<std::size_t>(read.bytes);
-          datagram[length] = '\0';
-        }
+        if (read.bytes > 0) length = static_cast<std::size_t>(read.bytes);
         nothing_read = read.bytes < 0;
       }
 
