@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <new>
 #include <map>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -56,14 +56,16 @@ using ms::testing::LoadedLibrary;
 double Now() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) * 1e-6;
+  return static_cast<double>(ts.tv_sec) * 1e3 +
+         static_cast<double>(ts.tv_nsec) * 1e-6;
 }
 
 double ThreadCpuMs() {
   rusage usage{};
   getrusage(RUSAGE_THREAD, &usage);
   auto ms = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) * 1e-3;
+    return static_cast<double>(t.tv_sec) * 1e3 +
+           static_cast<double>(t.tv_usec) * 1e-3;
   };
   return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
@@ -80,12 +82,15 @@ double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
   const int refreshes = argc > 1 ? std::atoi(argv[1]) : 20;
   ms::testing::EnterPrivateNetwork();
-  const std::string manifest_path = "/tmp/ms_sweep_bench_" + std::to_string(getpid()) + ".jsonl";
-  Background sim({MS_SIM_PATH, "--servers", "128", "--seed", "11", "--silent-percent", "0",
-                  "--delay-min", "20", "--delay-max", "80", "--manifest", manifest_path},
-                 "ready");
+  const std::string manifest_path =
+      "/tmp/ms_sweep_bench_" + std::to_string(getpid()) + ".jsonl";
+  Background sim(
+      {MS_SIM_PATH, "--servers", "128", "--seed", "11", "--silent-percent", "0",
+       "--delay-min", "20", "--delay-max", "80", "--manifest", manifest_path},
+      "ready");
   if (!sim.started()) {
-    std::fprintf(stderr, "sweep bench: ms-sim did not start: %s\n", sim.first_output().c_str());
+    std::fprintf(stderr, "sweep bench: ms-sim did not start: %s\n",
+                 sim.first_output().c_str());
     return 1;
   }
   std::map<std::string, long long> delay_by_address;
@@ -125,19 +130,27 @@ int main(int argc, char** argv) {
     const std::vector<ServerRecord> records = library.ReadAll();
     fewest = std::min(fewest, records.size());
     for (const ServerRecord& r : records)
-      ping_error.push_back(static_cast<double>(r.ping - delay_by_address[r.address]));
+      ping_error.push_back(
+          static_cast<double>(r.ping - delay_by_address[r.address]));
   }
 
   const double wall_ms = Median(wall);
-  std::printf("sweep of 128 servers, delays 20..%lld ms, %d refreshes\n", slowest, refreshes);
-  std::printf("  median wall time      %7.1f ms  (%.1f ms after the slowest server's delay)\n",
-              wall_ms, wall_ms - static_cast<double>(slowest));
-  std::printf("  median CPU time       %7.2f ms  (user + system, %.1f%% of wall)\n", Median(cpu),
-              100.0 * Median(cpu) / wall_ms);
-  std::printf("  median peak memory    %7.0f KiB (heap in use during a refresh)\n",
-              Median(peak_kib));
-  std::printf("  median ping error     %7.1f ms  (recorded ping minus configured delay)\n",
-              Median(ping_error));
+  std::printf("sweep of 128 servers, delays 20..%lld ms, %d refreshes\n",
+              slowest, refreshes);
+  std::printf(
+      "  median wall time      %7.1f ms  (%.1f ms after the slowest server's "
+      "delay)\n",
+      wall_ms, wall_ms - static_cast<double>(slowest));
+  std::printf(
+      "  median CPU time       %7.2f ms  (user + system, %.1f%% of wall)\n",
+      Median(cpu), 100.0 * Median(cpu) / wall_ms);
+  std::printf(
+      "  median peak memory    %7.0f KiB (heap in use during a refresh)\n",
+      Median(peak_kib));
+  std::printf(
+      "  median ping error     %7.1f ms  (recorded ping minus configured "
+      "delay)\n",
+      Median(ping_error));
   std::printf("  fewest records        %7zu\n", fewest);
   return 0;
 }

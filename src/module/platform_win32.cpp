@@ -6,9 +6,9 @@
 #ifndef _WIN32_WINNT
 #define _WIN32_WINNT 0x0601
 #endif
+#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <windows.h>
 
 #include "module/platform.h"
 
@@ -61,8 +61,7 @@ class Win32Platform final : public Platform {
     return true;
   }
 
-  bool Connect(SocketHandle socket, Ipv4 address,
-               std::uint16_t port) override {
+  bool Connect(SocketHandle socket, Ipv4 address, std::uint16_t port) override {
     sockaddr_in sa = ToSockaddr(address, port);
     return ::connect(ToSocket(socket), reinterpret_cast<sockaddr*>(&sa),
                      sizeof sa) == 0;
@@ -93,8 +92,8 @@ class Win32Platform final : public Platform {
 
   ReadResult Receive(SocketHandle socket, void* buffer,
                      std::size_t capacity) override {
-    const int n =
-        ::recv(ToSocket(socket), static_cast<char*>(buffer), Clamp(capacity), 0);
+    const int n = ::recv(ToSocket(socket), static_cast<char*>(buffer),
+                         Clamp(capacity), 0);
     if (n == SOCKET_ERROR) return ReadResult::Error(::WSAGetLastError());
     return ReadResult::Data(n);
   }
@@ -154,8 +153,8 @@ class Win32Platform final : public Platform {
   // serial number is asked for.
   bool VolumeSerial(std::uint32_t* serial) override {
     DWORD number = 0;
-    if (!::GetVolumeInformationA(nullptr, nullptr, 0, &number, nullptr,
-                                 nullptr, nullptr, 0))
+    if (!::GetVolumeInformationA(nullptr, nullptr, 0, &number, nullptr, nullptr,
+                                 nullptr, 0))
       return false;
     *serial = static_cast<std::uint32_t>(number);
     return true;

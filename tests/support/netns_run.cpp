@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: netns_run COMMAND [ARGS...]\n");
     return 2;
   }
-  if (ms::testing::EnterPrivateNetwork()) ::setenv("MS_TESTS_NETWORK_READY", "1", 1);
+  if (ms::testing::EnterPrivateNetwork())
+    ::setenv("MS_TESTS_NETWORK_READY", "1", 1);
   ::execvp(argv[1], argv + 1);
   std::perror(argv[1]);
   return 127;

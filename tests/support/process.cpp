@@ -54,7 +54,8 @@ Finished RunProgram(const std::vector<std::string>& argv) {
         continue;
       }
       got = true;
-      (&p == &fds[0] ? result.out : result.err).append(buffer, static_cast<std::size_t>(n));
+      (&p == &fds[0] ? result.out : result.err)
+          .append(buffer, static_cast<std::size_t>(n));
     }
     return got;
   };
