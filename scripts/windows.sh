@@ -20,6 +20,8 @@ cmake --preset mingw-x64 >/dev/null
 cmake --build --preset mingw-x64 -j"$(nproc)" >/dev/null
 
 export WINEDEBUG=-all
+# No .NET or HTML engine is needed; without them Wine asks for no downloads.
+export WINEDLLOVERRIDES="mscoree=;mshtml="
 export WINEPREFIX="$root/build/wineprefix"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
