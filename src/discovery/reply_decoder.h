@@ -38,7 +38,17 @@ inline void StoreValue(unsigned char* base, const ReplyField& field,
 
 // Inline: the decoder calls these once for every key a reply holds.
 inline std::int32_t ParseDecimal(std::string_view text) {
+  const auto is_digit = [](char c) {
+    return static_cast<unsigned>(c - '0') < 10u;
+  };
   std::size_t i = 0;
+  std::uint32_t total = 0;
+  // Servers almost always send plain digits.
+  if (!text.empty() && is_digit(text[0])) {
+    for (; i < text.size() && is_digit(text[i]); ++i)
+      total = total * 10u + static_cast<std::uint32_t>(text[i] - '0');
+    return static_cast<std::int32_t>(total);
+  }
   while (i < text.size() &&
          (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
     ++i;
@@ -47,8 +57,7 @@ inline std::int32_t ParseDecimal(std::string_view text) {
     negative = text[i] == '-';
     ++i;
   }
-  std::uint32_t total = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+  for (; i < text.size() && is_digit(text[i]); ++i)
     total = total * 10u + static_cast<std::uint32_t>(text[i] - '0');
   if (negative) total = 0u - total;
   return static_cast<std::int32_t>(total);
