@@ -48,7 +48,7 @@ class LoopbackMaster {
   int listen_fd_ = -1;
   int wake_fds_[2] = {-1, -1};
   std::thread thread_;
-  mutable std::atomic<bool> have_request_{false};
+  std::atomic<bool> have_request_{false};
   std::string request_;
 };
 

@@ -1,0 +1,10 @@
+# The exports every build of the library must have, and nothing else.
+function(ms_client_expect_exports found)
+  set(names ${found})
+  list(SORT names)
+  set(expected GetPlayerID GetServerInfo VerifyNolkVersion sms_clientReset)
+  if(NOT names STREQUAL expected)
+    message(FATAL_ERROR "exports are [${names}], expected [${expected}]")
+  endif()
+  message(STATUS "exports: ${names}")
+endfunction()
